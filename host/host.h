@@ -17,9 +17,15 @@ bool start();
 void stop();
 HWND mainWindow();
 HWND slitWindow();
+// The slit's screen position: right edge of the screen less this margin, top at a quarter of
+// its height; windows stack downwards with SLIT_PADDING pixels around each, centred across.
+// The margin keeps adopted windows out of reach of snapping to the screen's right edge.
+const int SLIT_MARGIN = 16;
+const int SLIT_PADDING = 4;
 
 // What GetDuskwellPath reports: a directory with a trailing backslash.
 void setDirectory(const std::string& directory);
+std::string directory();
 // What stylePath(NULL) reports, without telling anybody.
 void setStyle(const std::string& styleFile);
 // Switches the style and sends HM_RECONFIGURE to every window registered for it.
@@ -38,11 +44,15 @@ struct Call {
                                     // handles and pointers as 0x-prefixed hex, bools "true"/"false"
 };
 std::vector<Call> calls();
+// How a handle or pointer appears in Call::args: "0x" and lower-case hex digits, "0x0" for NULL.
+std::string handleText(const void* handle);
 std::vector<Call> callsNamed(const std::string& name);
 void clearCalls();
 
 // Windows the slit holds, in layout order.
 std::vector<HWND> slitWindows();
+// Windows passed to MakeSticky (the host has one workspace, so that is all it does).
+bool isSticky(HWND window);
 
 // A menu as built through MakeMenu / MakeMenuItem / MakeSubmenu.
 struct MenuEntry {
