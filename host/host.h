@@ -23,7 +23,8 @@ HWND slitWindow();
 const int SLIT_MARGIN = 16;
 const int SLIT_PADDING = 4;
 
-// What GetDuskwellPath reports: a directory with a trailing backslash.
+// What GetDuskwellPath reports: a directory with a trailing backslash (added if missing).
+// Empty, the default, means the directory of the running exe.
 void setDirectory(const std::string& directory);
 std::string directory();
 // What stylePath(NULL) reports, without telling anybody.

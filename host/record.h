@@ -1,4 +1,4 @@
-// Recording the calls a plug-in makes, with their arguments as text.
+// What the exported functions need of the host: call records and the state they read or add to.
 #pragma once
 
 #include <windows.h>
