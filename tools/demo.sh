@@ -90,4 +90,31 @@ import -window root "$out/menu.png"
 xdotool key Escape
 wait "$host_pid" || true
 
+# Ctrl-drag the window towards the right edge and let it go 4 pixels short of it: it snaps flush
+# to the edge, and the settings file records where it ended.
+prepare drag false
+"$wine_run" "$host" --quit-after 8 --window-file "Z:$work/drag/window.txt" "Z:$work/drag/Vistrel.dll" \
+  >"$work/drag.log" 2>&1 </dev/null &
+host_pid=$!
+for _ in $(seq 1 100); do [ -s "$work/drag/window.txt" ] && break; sleep 0.1; done
+if [ -s "$work/drag/window.txt" ]; then
+  read -r x y width height <"$work/drag/window.txt"
+  screen_width=$(xdotool getdisplaygeometry | cut -d' ' -f1)
+  xdotool mousemove "$((x + width / 2))" "$((y + height / 2))"
+  sleep 0.3
+  xdotool keydown ctrl
+  sleep 0.2
+  xdotool mousedown 1
+  for _ in $(seq 1 10); do xdotool mousemove_relative 40 12; sleep 0.05; done
+  xdotool mousemove "$((screen_width - width / 2 - 4))" 300
+  sleep 0.5
+  xdotool mouseup 1
+  xdotool keyup ctrl
+  sleep 0.5
+  import -window root "$out/drag.png"
+  echo "demo: after the drag the settings file says $(head -n 2 "$work/drag/vistrel.rc" | tr '\n' ' ')" \
+       "(the screen is $screen_width pixels wide, the window $width)"
+fi
+wait "$host_pid" || true
+
 ls "$out"/*.png
