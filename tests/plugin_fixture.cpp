@@ -212,7 +212,7 @@ void PluginFixture::SetUp()
     useStyle(DEFAULT_TEST_STYLE);
 
     dllPath = pluginDir + "Vistrel.dll";
-    ASSERT_TRUE(CopyFileA(VISTREL_DLL, dllPath.c_str(), FALSE)) << "cannot copy " << VISTREL_DLL;
+    ASSERT_TRUE(CopyFileA(sourceDll.c_str(), dllPath.c_str(), FALSE)) << "cannot copy " << sourceDll;
     module = LoadLibraryA(dllPath.c_str());
     ASSERT_NE(module, nullptr) << "cannot load " << dllPath << " error " << GetLastError();
     beginPlugin = reinterpret_cast<BeginPluginFn>(reinterpret_cast<void*>(GetProcAddress(module, "beginPlugin")));

@@ -108,6 +108,8 @@ protected:
     std::string hostDir;     // what GetDuskwellPath reports; ends with a backslash
     std::string styleFile;
     std::string dllPath;
+    // The build of the plug-in SetUp copies; a derived fixture may point it elsewhere in its constructor.
+    std::string sourceDll = VISTREL_DLL;
     HMODULE module = nullptr;
     bool running = false;
 
