@@ -136,6 +136,8 @@ void PluginInstance::toggleSlit()
             SendMessageA(slitWnd, HM_SLITREMOVE, 0, reinterpret_cast<LPARAM>(hwnd));
             inSlit = false;
             SetWindowPos(hwnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            // x and y hold the slit's place, so that move often changes nothing and saves nothing.
+            writeSettings();
         } else {
             inSlit = false;
             writeSettings();
@@ -144,6 +146,8 @@ void PluginInstance::toggleSlit()
         if (slitWnd != NULL) {
             inSlit = true;
             SendMessageA(slitWnd, HM_SLITADD, 0, reinterpret_cast<LPARAM>(hwnd));
+            // A slit that leaves the window where it stands sends no position change to save.
+            writeSettings();
         } else {
             inSlit = false;
             writeSettings();

@@ -58,6 +58,22 @@ bool fileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::map<std::string, std::string> settingsValues(const std::string& text)
+{
+    std::map<std::string, std::string> values;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t colon = line.find(": ");
+        if (colon != std::string::npos) values[line.substr(0, colon + 1)] = line.substr(colon + 2);
+        start = end + 1;
+    }
+    return values;
+}
+
 std::string makeTempDirectory(const char* prefix)
 {
     char temp[MAX_PATH];

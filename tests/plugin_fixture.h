@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,8 @@
 std::string readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
+// The "key: value" lines of a settings text by key (which keeps its colon); CR LF or LF.
+std::map<std::string, std::string> settingsValues(const std::string& text);
 // A new empty directory under the temporary directory; the path ends with a backslash.
 std::string makeTempDirectory(const char* prefix);
 void removeTree(const std::string& directory);
