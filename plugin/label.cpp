@@ -25,6 +25,30 @@ bool PluginInstance::resizeToWidth(int newWidth, int newHeight)
     return true;
 }
 
+// Room for a title as the system keeps it, before it is narrowed into the 8-bit title buffer.
+static WCHAR wideTitle[TEXT_SIZE];
+
+// Reads a window's title, at most TEXT_SIZE - 1 characters. GetWindowTextA sends WM_GETTEXT to a
+// window of this process and waits for its thread; when that is another thread, which may have
+// stopped pumping, the system's copy of the text is read instead, which never waits.
+static int readTitle(HWND window, char (&title)[TEXT_SIZE])
+{
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId()) {
+        return GetWindowTextA(window, title, TEXT_SIZE);
+    }
+    int length = InternalGetWindowText(window, wideTitle, TEXT_SIZE);
+    int bytes = 0;
+    // A double-byte code page may need more bytes than there are characters: cut until it fits.
+    while (length > 0 &&
+           (bytes = WideCharToMultiByte(CP_ACP, 0, wideTitle, length, title, TEXT_SIZE - 1, NULL, NULL)) == 0) {
+        length -= length / 8 + 1;
+    }
+    title[bytes] = '\0';
+    return bytes;
+}
+
 LRESULT PluginInstance::onTimer(WPARAM timerId)
 {
     if (timerId != UPDATE_TIMER) return 0;
@@ -37,7 +61,7 @@ LRESULT PluginInstance::onTimer(WPARAM timerId)
     HWND foreground = GetForegroundWindow();
     if (foreground != NULL) {
         char title[TEXT_SIZE];
-        if (GetWindowTextA(foreground, title, TEXT_SIZE) > 0 && !sameText(title, label)) {
+        if (readTitle(foreground, title) > 0 && !sameText(title, label)) {
             labelChanged = true;
             setLabel(title);
         }

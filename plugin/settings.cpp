@@ -117,6 +117,10 @@ static void addLine(const char* key, bool value, const char* ending)
 // so that a write that fails half-way never leaves a cut file where a whole one stood.
 static void replaceFile(const char* path, const char* text, DWORD length)
 {
+    // A read-only file stays as it is, as it would for a plain open for writing; a rename over it
+    // is refused on Windows but not everywhere.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return;
     char temporary[PATH_SIZE];
     bool direct = !joinPath(temporary, path, ".new");
     HANDLE file = CreateFileA(direct ? path : temporary, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
