@@ -28,16 +28,28 @@ bool PluginInstance::resizeToWidth(int newWidth, int newHeight)
 // Room for a title as the system keeps it, before it is narrowed into the 8-bit title buffer.
 static WCHAR wideTitle[TEXT_SIZE];
 
+// Whether the window last read, from the thread last reading, belongs to another thread of this
+// process. Asking whose a window is costs a round trip to the system, and the foreground window
+// seldom changes between two ticks; a window never changes its thread.
+static HWND checkedWindow = NULL;
+static DWORD checkedFromThread = 0;
+static bool ownedByOtherThread = false;
+
 // Reads a window's title, at most TEXT_SIZE - 1 characters. GetWindowTextA sends WM_GETTEXT to a
 // window of this process and waits for its thread; when that is another thread, which may have
 // stopped pumping, the system's copy of the text is read instead, which never waits.
 static int readTitle(HWND window, char (&title)[TEXT_SIZE])
 {
-    DWORD process = 0;
-    DWORD thread = GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || thread == GetCurrentThreadId()) {
-        return GetWindowTextA(window, title, TEXT_SIZE);
+    DWORD currentThread = GetCurrentThreadId();
+    if (window != checkedWindow || currentThread != checkedFromThread) {
+        DWORD process = 0;
+        DWORD thread = GetWindowThreadProcessId(window, &process);
+        ownedByOtherThread = process == GetCurrentProcessId() && thread != currentThread;
+        checkedWindow = window;
+        checkedFromThread = currentThread;
     }
+    if (!ownedByOtherThread) return GetWindowTextA(window, title, TEXT_SIZE);
+
     int length = InternalGetWindowText(window, wideTitle, TEXT_SIZE);
     int bytes = 0;
     // A double-byte code page may need more bytes than there are characters: cut until it fits.
