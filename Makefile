@@ -25,5 +25,8 @@ demo: dist
 test: dist
 	tools/with-wine ctest --test-dir build/x64 --output-on-failure
 
+bench: dist
+	tools/bench
+
 clean:
 	rm -rf build dist out

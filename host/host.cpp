@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -326,7 +327,10 @@ std::vector<HWND> slitWindows()
 
 void addSticky(HWND window)
 {
-    state().sticky.insert(window);
+    // Forget destroyed windows, so that a plug-in loaded and unloaded again and again costs nothing.
+    std::set<HWND>& sticky = state().sticky;
+    for (auto it = sticky.begin(); it != sticky.end();) it = IsWindow(*it) ? std::next(it) : sticky.erase(it);
+    sticky.insert(window);
 }
 
 bool isSticky(HWND window)
