@@ -13,11 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "files.h"
 #include "host.h"
 
-std::string readFile(const std::string& path);
-bool writeFile(const std::string& path, const std::string& content);
-bool fileExists(const std::string& path);
 // The "key: value" lines of a settings text by key (which keeps its colon); CR LF or LF.
 std::map<std::string, std::string> settingsValues(const std::string& text);
 // A new empty directory under the temporary directory; the path ends with a backslash.

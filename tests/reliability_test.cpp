@@ -248,18 +248,6 @@ int processWindows()
     return counting.count;
 }
 
-SIZE_T privateBytes()
-{
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters)) {
-        return 0;
-    }
-    // Wine leaves PrivateUsage zero; Windows reports the same figure as PagefileUsage too.
-    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
-}
-
 bool heapsValid()
 {
     HANDLE heaps[64];
